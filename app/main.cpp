@@ -1,0 +1,8 @@
+#include "CZelvonarRirovaTARVOUSBLinkApp.h"
+#include "PortSource.h"
+
+int main(int argc, char** argv) {
+    CZelvonarRirovaTARVOUSBLinkApp app(argc, argv);
+    SysfsPortSource ports;
+    return app.InitInstance(ports);
+}
