@@ -38,7 +38,7 @@ bool UiBridge::Run(std::function<void()> work) {
         return false;
     }
     queue.push_back(request);
-    QMetaObject::invokeMethod(this, [this] { Drain(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
     // Work that has started runs to its end even after a shut-down: it may
     // hold references to the caller's data, and the shut-down closes the only
     // thing that can keep it waiting (a message box).

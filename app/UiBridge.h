@@ -19,6 +19,8 @@
 // waits for the caller (it does, when it joins the threads at teardown); the
 // shut-down state is what makes that wait safe.
 class UiBridge : public QObject {
+    Q_OBJECT
+
 public:
     // Lives on the thread that constructs it: the window's thread.
     explicit UiBridge(QObject* parent = nullptr);
@@ -44,9 +46,13 @@ public:
     bool IsShut() const;
     void SetShutdownHook(std::function<void()> hook);
 
+private slots:
+    // Runs the waiting work; posted by name so that nothing of ours travels
+    // through the toolkit's event queue.
+    void Drain();
+
 private:
     struct Request;
-    void Drain();
 
     std::thread::id windowThread;
     mutable std::mutex mutex;

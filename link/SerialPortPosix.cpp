@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -120,6 +119,8 @@ bool CSerialPort::Open(const QString& comName) {
         Close();
         return false;
     }
+    // Whatever waited on the line belongs to nobody now.
+    Purge();
     return true;
 }
 
