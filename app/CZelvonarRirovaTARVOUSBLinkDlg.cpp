@@ -282,6 +282,8 @@ void CZelvonarRirovaTARVOUSBLinkDlg::SetControlText(int controlId, const QString
         UpdateLabelColours();
     } else if (QComboBox* combo = Combo(controlId)) {
         combo->setEditText(text);
+        // Show a prompt from its start even when it is wider than the field.
+        combo->lineEdit()->setCursorPosition(0);
     }
 }
 

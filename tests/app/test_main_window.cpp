@@ -166,6 +166,10 @@ private slots:
         QCOMPARE(dialog.ShownPicture(ControlId::EscModelIndicator), 142);
         QCOMPARE(dialog.LabelTextColour(ControlId::EscStateLabel), QColor(1, 1, 0));
         QCOMPARE(dialog.LabelTextColour(ControlId::ProgramCardStateLabel), QColor(255, 242, 0));
+        // For reviewing the look: ZUDA_SCREENSHOT_DIR=/some/folder keeps a picture.
+        if (const QString folder = qEnvironmentVariable("ZUDA_SCREENSHOT_DIR"); !folder.isEmpty()) {
+            dialog.grab().save(folder + QStringLiteral("/esc-identified.png"));
+        }
 
         simulator.HangUp();
         QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Please Connect to Program Card + ESC"), 5000);
