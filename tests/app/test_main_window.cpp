@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenuBar>
@@ -136,6 +138,23 @@ private slots:
         QVERIFY(!dialog.isVisible());
         QVERIFY(!dialog.Logic().Monitor().HasThread());
         QVERIFY(dialog.windowTitle().isEmpty());
+        dialog.Teardown();
+    }
+
+    // A program installed deep in the folder tree finds its catalogue: the
+    // whole path is used, never a cut one.
+    void deepFolderFindsItsCatalogue() {
+        QTemporaryDir root;
+        QString deep = root.path();
+        while (deep.size() < 320) {
+            deep += QStringLiteral("/a-rather-long-folder-name");
+        }
+        QVERIFY(QDir().mkpath(deep));
+        QVERIFY(QFile::copy(catalogue.CataloguePath(), deep + QStringLiteral("/ProductData.db")));
+        FixedPortSource ports;
+        CZelvonarRirovaTARVOUSBLinkDlg dialog(ports, deep + QLatin1Char('/'));
+        QVERIFY(dialog.OnInitDialog());
+        QCOMPARE(Find<QComboBox>(dialog, "escModelCombo")->count(), 2);
         dialog.Teardown();
     }
 
