@@ -4,15 +4,19 @@
 
 #include <QString>
 #include <QStringList>
-
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 // A window made of plain values: records what the logic shows and answers
 // message boxes from a script. Behaves like the real lists: appending never
-// selects, clearing the selection or the items empties the field.
+// selects, clearing the selection or the items empties the field. Every call
+// that changes something is logged in order, and calls that arrive on another
+// thread than the one that made the view are counted: the window may only be
+// used on its own thread.
 class RecordingView : public DialogView {
 public:
     struct List {
@@ -52,27 +56,33 @@ public:
         pictures[indicatorId] = pictureId;
     }
     void ResetContent(int listId) override {
+        Log(QStringLiteral("reset:%1").arg(listId));
         std::lock_guard lock(mutex);
         lists[listId] = List{};
     }
     void AddString(int listId, const QString& text) override {
+        Log(QStringLiteral("add:%1:%2").arg(listId).arg(text));
         std::lock_guard lock(mutex);
         lists[listId].items.append(text);
     }
     int ItemCount(int listId) override {
+        NoteThread();
         std::lock_guard lock(mutex);
         return static_cast<int>(lists[listId].items.size());
     }
     QString ItemText(int listId, int index) override {
+        NoteThread();
         std::lock_guard lock(mutex);
         const List& list = lists[listId];
         return index >= 0 && index < list.items.size() ? list.items[index] : QString();
     }
     int SelectedIndex(int listId) override {
+        NoteThread();
         std::lock_guard lock(mutex);
         return lists[listId].selected;
     }
     void SetCurrentSelection(int listId, int index) override {
+        Log(QStringLiteral("select:%1:%2").arg(listId).arg(index));
         std::lock_guard lock(mutex);
         List& list = lists[listId];
         if (index >= 0 && index < list.items.size()) {
@@ -84,10 +94,12 @@ public:
         }
     }
     bool IsMenuChecked(int commandId) override {
+        NoteThread();
         std::lock_guard lock(mutex);
         return menuChecks[commandId];
     }
     void SetMenuChecked(int commandId, bool checked) override {
+        Log(QStringLiteral("check:%1:%2").arg(commandId).arg(checked ? 1 : 0));
         std::lock_guard lock(mutex);
         menuChecks[commandId] = checked;
     }
@@ -139,15 +151,28 @@ public:
         std::lock_guard lock(mutex);
         lists[listId] = List{items, selected, selected >= 0 ? items[selected] : QString()};
     }
+    bool MenuChecked(int commandId) {
+        std::lock_guard lock(mutex);
+        return menuChecks[commandId];
+    }
+    int CallsFromOtherThreads() const { return callsFromOtherThreads; }
 
     QString windowTitle;
 
 private:
     void Log(const QString& call) {
+        NoteThread();
         std::lock_guard lock(mutex);
         calls.append(call);
     }
+    void NoteThread() {
+        if (std::this_thread::get_id() != windowThread) {
+            ++callsFromOtherThreads;
+        }
+    }
 
+    const std::thread::id windowThread = std::this_thread::get_id();
+    std::atomic<int> callsFromOtherThreads{0};
     std::mutex mutex;
     QStringList calls;
     std::map<int, QString> texts;
