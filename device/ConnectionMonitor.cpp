@@ -101,18 +101,26 @@ void ConnectionMonitor::PollCycle(const Poll& poll) {
     const bool correct = exchange.result == ExchangeResult::Replied &&
                          std::equal(poll.correctReply.begin(), poll.correctReply.end(), exchange.reply.begin());
     if (correct) {
-        if (state.connectionState != ConnectionState::Device || state.reidentifyPending) {
+        const ConnectionState before = state.connectionState;
+        if (before != ConnectionState::Device || state.reidentifyPending) {
             if (IdentifyDevice(state, catalogue)) {
-                state.connectionState = ConnectionState::Device;
-                state.reidentifyPending = 0;
-                RefreshDisplay();
+                // A Device menu command may have reset the link meanwhile; the
+                // answer of the device chosen before must not show as the
+                // new one, so state 2 is taken only from where this cycle
+                // started.
+                ConnectionState expected = before;
+                if (state.connectionState.compare_exchange_strong(expected, ConnectionState::Device)) {
+                    state.reidentifyPending = 0;
+                    RefreshDisplay();
+                }
             }
         }
         return;
     }
 
-    if (state.connectionState != ConnectionState::Link) {
-        state.connectionState = ConnectionState::Link;
+    // Missing or wrong answer: an identified device falls back to state 1.
+    ConnectionState identified = ConnectionState::Device;
+    if (state.connectionState.compare_exchange_strong(identified, ConnectionState::Link)) {
         RefreshDisplay();
     }
 }

@@ -31,6 +31,9 @@ void IdentifyProgramCard(const std::array<std::uint8_t, 8>& reply, Identificatio
 
 bool IdentifyDevice(LinkState& state, ProductCatalogue& catalogue) {
     using namespace DeviceCommands;
+    // The reply is read as the device that was asked, even if the user
+    // chooses another one while the answer is on its way.
+    const DeviceMode askedDevice = state.deviceMode;
     Exchange exchange = state.ExchangeCommand(Identify, IdentifyReplyLength, IdentifyTimeoutMs);
     if (exchange.result != ExchangeResult::Replied) {
         // The eighth byte of a short reply is whatever rxBuffer held there.
@@ -41,7 +44,7 @@ bool IdentifyDevice(LinkState& state, ProductCatalogue& catalogue) {
     }
 
     Identification results = state.ReadIdentification();
-    switch (state.deviceMode.load()) {
+    switch (askedDevice) {
     case DeviceMode::Esc:
         IdentifyEsc(exchange.reply, results, catalogue);
         break;

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <thread>
+
 using devicesim::Reply;
 using devicesim::SimulatedDevice;
 using namespace std::chrono_literals;
@@ -174,6 +176,30 @@ private slots:
         rig.MakeMonitor()->RunCycle();
         QCOMPARE(rig.state.connectionState.load(), ConnectionState::Device);
         QCOMPARE(rig.state.ReadIdentification().firmwareName, QStringLiteral("Unknown Version"));
+    }
+
+    // The user chooses another device while the identification answer is on
+    // its way: that answer must not make the new device show as identified,
+    // and it is read as the device that was asked.
+    void deviceSwitchDuringIdentification() {
+        LinkRig rig;
+        const SimulatedDevice::Identification bytes = SimulatedDevice::DefaultEscIdentification;
+        rig.device.SetAnswer(0xD7, Reply{{bytes.begin(), bytes.end()}, 120ms});
+        QVERIFY(rig.StartIn(ConnectionState::Link));
+        auto monitor = rig.MakeMonitor();
+        std::thread user([&rig] {
+            std::this_thread::sleep_for(60ms);
+            // What the Device menu does, in its order.
+            rig.state.connectionState = ConnectionState::NoLink;
+            rig.state.deviceMode = DeviceMode::ProgramCard;
+            rig.state.ClosePort();
+        });
+        monitor->RunCycle();
+        user.join();
+        QCOMPARE(rig.device.CommandCount(0xD7), 1);
+        QCOMPARE(rig.state.connectionState.load(), ConnectionState::NoLink);
+        QCOMPARE(rig.refreshes.load(), 0);
+        QCOMPARE(rig.state.ReadIdentification().hardwareModel, QStringLiteral("Sim ESC One"));
     }
 
     // The thread: finds the cable, identifies the device, notices the cable
