@@ -117,14 +117,27 @@ private slots:
         QVERIFY2(teardown.elapsed() < 1000, "the monitor took more than a pause to end");
     }
 
-    void escapeEndsTheModalRun() {
+    void escapeAndTheCloseButtonEndTheModalRun_data() {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Esc key") << true;
+        QTest::newRow("close button") << false;
+    }
+    void escapeAndTheCloseButtonEndTheModalRun() {
+        QFETCH(bool, escape);
         FixedPortSource ports;
         CZelvonarRirovaTARVOUSBLinkDlg dialog(ports, catalogue.Directory());
         QVERIFY(dialog.OnInitDialog());
-        QTimer::singleShot(50, &dialog, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+        QTimer::singleShot(50, &dialog, [&dialog, escape] {
+            if (escape) {
+                QTest::keyClick(&dialog, Qt::Key_Escape);
+            } else {
+                dialog.close();
+            }
+        });
         QTimer::singleShot(5000, &dialog, [&dialog] { dialog.done(-1); }); // keeps a failure from hanging
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
         dialog.Teardown();
+        QVERIFY(!dialog.Logic().Monitor().HasThread());
     }
 
     void missingCatalogueShowsOneBoxAndNoWindow() {
